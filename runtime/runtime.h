@@ -1,0 +1,75 @@
+// The Runtime owns one of each subsystem, builds them in start-up order and
+// hands each its collaborators. A translated program holds a Runtime&.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/kernel/emulated_memory.h"
+#include "runtime/kernel/messages.h"
+#include "runtime/kernel/object_list.h"
+#include "runtime/kernel/return_stack.h"
+#include "runtime/kernel/run_state.h"
+#include "runtime/kernel/runtime_errors.h"
+#include "runtime/kernel/threads.h"
+#include "runtime/platform/platform.h"
+#include "runtime/strings/string_heap.h"
+
+namespace quendrel {
+
+class Runtime;
+using ProgramMain = void (*)(Runtime&);
+
+struct InputDevice {
+    std::string name, description;
+    int32_t kind = 0, buttons = 0, axes = 0, wheels = 0;
+};
+
+class Runtime {
+public:
+    explicit Runtime(Platform& platform);
+    Runtime(const Runtime&) = delete;
+    Runtime& operator=(const Runtime&) = delete;
+
+    // Start-up up to the threads, in the fixed order.
+    void start_up(int argc, const char* const* argv);
+    // Starts the program, timer and frame threads.
+    void start_threads(ProgramMain program);
+
+    Platform& platform;
+    RunState run;
+    EmulatedMemory memory;
+    MessageBoxes boxes{platform};
+    RuntimeErrors errors{run, platform};
+    StaticArena arena{errors};
+    StringHeap strings{errors, memory};
+    ReturnStack return_stack{errors};
+    TimerTable timers{run};
+    KernelThreads threads{run, platform, memory, errors, timers};
+
+    std::unique_ptr<ObjectList> mouse_queues, file_handles, hardware_images;
+    std::unique_ptr<ObjectList> lists_40a, lists_40b, lists_112;
+    std::vector<uint8_t> first_mouse_ring;  // 65,536 entries of 12 bytes
+
+    uint32_t environment_count = 0;
+    uint8_t keyboard_port_latch = 0;
+    std::vector<InputDevice> input_devices;
+
+    StringDescriptor* start_directory = nullptr;
+    StringDescriptor* program_directory = nullptr;
+    StringDescriptor* command_line = nullptr;
+    int argc = 0;
+    const char* const* argv = nullptr;
+
+private:
+    StringDescriptor* read_current_directory();
+    StringDescriptor* variable_from(const std::string& text);
+};
+
+// The process entry point of a translated program; never returns while the
+// run goes on (the frame thread ends the process).
+int runtime_main(int argc, char** argv, ProgramMain program);
+
+}  // namespace quendrel
