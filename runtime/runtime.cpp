@@ -61,6 +61,13 @@ void Runtime::start_up(int count, const char* const* values) {
 
     take_time_base(platform, run);
 
+    // Fonts, palettes and metrics before the first image; then the text screen.
+    tables.init_display_tables();
+    screen.start_up();
+
+    // The shutdown closes every file the program left open.
+    threads.set_close_files([this] { files.close_all(); });
+
     input_devices = {
         {"Keyboard", "[KEYBOARD][BUTTON]", 2, 512, 0, 0},
         {"Mouse", "[MOUSE][BUTTON][AXIS][WHEEL]", 3, 3, 2, 3},

@@ -7,6 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "runtime/console/screen.h"
+#include "runtime/console/text_output.h"
+#include "runtime/display/display_state.h"
+#include "runtime/display/display_tables.h"
+#include "runtime/display/font_select.h"
+#include "runtime/files/file_system.h"
+#include "runtime/files/screen_device.h"
 #include "runtime/kernel/emulated_memory.h"
 #include "runtime/kernel/messages.h"
 #include "runtime/kernel/object_list.h"
@@ -15,12 +22,25 @@
 #include "runtime/kernel/runtime_errors.h"
 #include "runtime/kernel/threads.h"
 #include "runtime/platform/platform.h"
+#include "runtime/strings/format_using.h"
+#include "runtime/strings/number_text.h"
+#include "runtime/strings/string_functions.h"
 #include "runtime/strings/string_heap.h"
 
 namespace quendrel {
 
 class Runtime;
 using ProgramMain = void (*)(Runtime&);
+
+// The screen device of the file statements prints through text output.
+class ScreenPrinter : public ScreenDevice {
+public:
+    explicit ScreenPrinter(TextOutput& text) : text_(text) {}
+    void print(StringDescriptor* s, bool line_end) override { text_.print_string(s, line_end); }
+
+private:
+    TextOutput& text_;
+};
 
 struct InputDevice {
     std::string name, description;
@@ -45,9 +65,21 @@ public:
     RuntimeErrors errors{run, platform};
     StaticArena arena{errors};
     StringHeap strings{errors, memory};
+    StringFunctions functions{strings, errors};
+    NumberText numbers{strings};
+    FormatUsing format{strings, errors};
     ReturnStack return_stack{errors};
     TimerTable timers{run};
     KernelThreads threads{run, platform, memory, errors, timers};
+
+    DisplayState display;
+    DisplayTables tables;
+    Screen screen{errors, platform, memory, tables, display};
+    TextOutput text{errors, screen, platform};
+    FontSelector fonts{errors, tables, screen, display};
+
+    FileSystem files{errors, strings};
+    ScreenPrinter screen_printer{text};
 
     std::unique_ptr<ObjectList> mouse_queues, file_handles, hardware_images;
     std::unique_ptr<ObjectList> lists_40a, lists_40b, lists_112;

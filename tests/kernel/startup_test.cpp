@@ -65,6 +65,10 @@ TEST(StartupTest, RuntimeStartUpPreparesTheTables) {
     EXPECT_EQ(rt.mouse_queues->count(), 1);
     EXPECT_GE(rt.environment_count, 1u);
     EXPECT_EQ(rt.input_devices.size(), 2u);
+    ASSERT_NE(rt.screen.display_page(), nullptr);
+    EXPECT_EQ(rt.screen.display_page()->width, 80);
+    EXPECT_EQ(rt.screen.display_page()->height, 25);
+    EXPECT_EQ(rt.tables.default_palette_256[6], 0xFFAA5500u);
     EXPECT_EQ(rt.run.pending_error.load(), 0);
 }
 
