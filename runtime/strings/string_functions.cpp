@@ -29,19 +29,21 @@ StringDescriptor* StringFunctions::substring(StringDescriptor* s, int32_t offset
 }
 
 StringDescriptor* StringFunctions::change_case(StringDescriptor* s, uint8_t from, uint8_t to,
-                                               bool set_bit) {
+                                               bool) {
     if (s->length == 0) return s;
     StringDescriptor* r = s;
-    if (!StringHeap::is_plain_temporary(s)) {
-        r = heap_.string_new(uint32_t(s->length), true);
-        std::memcpy(r->text, s->text, size_t(s->length));
-        heap_.free_if_temporary(s);
-    }
-    uint8_t* p = r->text;
+    if (!StringHeap::is_plain_temporary(s)) r = heap_.string_new(uint32_t(s->length), true);
+    // One unconditional pass (letters differ from their other case by bit
+    // 0x20), written so the compiler can vectorise it; reads s->text only
+    // now, since string_new may have moved it.
+    const uint8_t* in = s->text;
+    uint8_t* out = r->text;
+    const uint8_t span = uint8_t(to - from);
     for (int32_t i = 0; i < r->length; ++i) {
-        const uint8_t c = p[i];
-        if (c >= from && c <= to) p[i] = set_bit ? uint8_t(c | 0x20) : uint8_t(c & ~0x20);
+        const uint8_t c = in[i];
+        out[i] = uint8_t(c ^ (uint8_t(c - from) <= span ? 0x20 : 0));
     }
+    if (r != s) heap_.free_if_temporary(s);
     return r;
 }
 
