@@ -56,6 +56,10 @@ int TestPlatform::message_box(const std::string& text, const std::string& captio
 }
 
 void TestPlatform::exit_process(int status) {
+    if (park_on_exit) {
+        exit_status.store(status);
+        for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     std::fflush(nullptr);
     _exit(status);
 }

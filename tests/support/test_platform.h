@@ -32,9 +32,13 @@ public:
     bool change_directory(const std::string& path) override;
     int message_box(const std::string& text, const std::string& caption, uint32_t style) override;
     LockKeyStates lock_key_states() override { return locks; }
-    // Exits for real: the tests that reach it run in a child process
-    // (EXPECT_EXIT) and read what was shown from stderr.
+    // Exits for real (the tests that reach it run in a child process and
+    // read what was shown from stderr), unless park_on_exit is set: then the
+    // status is recorded and the calling thread stops there for good, so a
+    // whole run can end inside one test process.
     [[noreturn]] void exit_process(int status) override;
+    bool park_on_exit = false;
+    std::atomic<int> exit_status{-1};
 
     void advance_ms(uint32_t ms) { clock_ += ms; }
     void set_clock_ms(uint32_t ms) { clock_ = ms; }
