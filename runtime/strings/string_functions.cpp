@@ -39,7 +39,8 @@ StringDescriptor* StringFunctions::change_case(StringDescriptor* s, uint8_t from
     const uint8_t* in = s->text;
     uint8_t* out = r->text;
     const uint8_t span = uint8_t(to - from);
-    for (int32_t i = 0; i < r->length; ++i) {
+    const int32_t length = r->length;  // held apart: `out` could alias the descriptor
+    for (int32_t i = 0; i < length; ++i) {
         const uint8_t c = in[i];
         out[i] = uint8_t(c ^ (uint8_t(c - from) <= span ? 0x20 : 0));
     }

@@ -63,20 +63,15 @@ StringHeap::StringHeap(RuntimeErrors& errors, EmulatedMemory& memory, uint32_t h
     base_ = static_cast<uint8_t*>(std::malloc(heap_size ? heap_size : 1));
     if (!base_) errors_.raise_error(512);
     size_ = heap_size;
-    recycled_.reserve(kDescriptorBlock);
+    recycled_.reset(new StringDescriptor*[kDescriptorBlock]);
+    recycled_capacity_ = kDescriptorBlock;
     temps_[0] = nullptr;  // sentinel, never released
     temps_.count = 1;
 }
 
 StringHeap::~StringHeap() { std::free(base_); }
 
-StringDescriptor* StringHeap::take_descriptor() {
-    if (!recycled_.empty()) {
-        StringDescriptor* d = recycled_.back();
-        recycled_.pop_back();
-        *d = StringDescriptor{};
-        return d;
-    }
+StringDescriptor* StringHeap::take_fresh_descriptor() {
     if (blocks_.empty() || block_used_ == kDescriptorBlock) {
         blocks_.emplace_back(new StringDescriptor[kDescriptorBlock]());
         block_used_ = 0;
@@ -84,15 +79,18 @@ StringDescriptor* StringHeap::take_descriptor() {
     return &blocks_.back()[block_used_++];
 }
 
-void StringHeap::recycle(StringDescriptor* d) {
-    if (recycled_.size() == recycled_.capacity()) {
-        try {
-            recycled_.reserve(recycled_.capacity() * 2);
-        } catch (const std::bad_alloc&) {
-            errors_.raise_error(508);
-        }
+bool StringHeap::grow_recycled() {
+    const uint64_t capacity = uint64_t(recycled_capacity_) * 2;
+    StringDescriptor** grown =
+        capacity <= 0xFFFFFFFFu ? new (std::nothrow) StringDescriptor*[capacity] : nullptr;
+    if (!grown) {
+        errors_.raise_error(508);
+        return false;
     }
-    recycled_.push_back(d);
+    std::memcpy(grown, recycled_.get(), sizeof(StringDescriptor*) * recycled_count_);
+    recycled_.reset(grown);
+    recycled_capacity_ = uint32_t(capacity);
+    return true;
 }
 
 void StringHeap::squeeze(DescriptorList& list) {
@@ -113,23 +111,6 @@ void StringHeap::make_room(DescriptorList& list, int critical) {
         if (list.count < list.capacity() / 2) return;
     }
     if (!list.grow(list.capacity() * 2)) errors_.raise_error(critical);
-}
-
-void StringHeap::list_entry(DescriptorList& list, StringDescriptor* d, int critical) {
-    if (list.count > list.capacity()) [[unlikely]]
-        make_room(list, critical);
-    uint32_t index = list.count++;
-    list[index] = d;
-    d->list_index = index;
-}
-
-void StringHeap::list_temporary(StringDescriptor* d) {
-    if (temps_.count > temps_.capacity()) [[unlikely]]
-        make_room(temps_, 511);
-    uint32_t index = temps_.count++;
-    temps_[index] = d;
-    d->temp_index = index;
-    d->temporary = 1;
 }
 
 void StringHeap::compact_heap(uint32_t wanted) {

@@ -125,10 +125,38 @@ public:
     RuntimeErrors& errors() { return errors_; }
 
 private:
-    StringDescriptor* take_descriptor();
-    void recycle(StringDescriptor* d);
-    void list_entry(DescriptorList& list, StringDescriptor* d, int critical);
-    void list_temporary(StringDescriptor* d);
+    // Fast paths inline; the growth paths stay out of line.
+    StringDescriptor* take_descriptor() {
+        if (recycled_count_ != 0) [[likely]] {
+            StringDescriptor* d = recycled_[--recycled_count_];
+            *d = StringDescriptor{};
+            return d;
+        }
+        return take_fresh_descriptor();
+    }
+    void recycle(StringDescriptor* d) {
+        if (recycled_count_ == recycled_capacity_) [[unlikely]] {
+            if (!grow_recycled()) return;
+        }
+        recycled_[recycled_count_++] = d;
+    }
+    StringDescriptor* take_fresh_descriptor();
+    bool grow_recycled();
+    void list_entry(DescriptorList& list, StringDescriptor* d, int critical) {
+        if (list.count > list.capacity()) [[unlikely]]
+            make_room(list, critical);
+        const uint32_t index = list.count++;
+        list[index] = d;
+        d->list_index = index;
+    }
+    void list_temporary(StringDescriptor* d) {
+        if (temps_.count > temps_.capacity()) [[unlikely]]
+            make_room(temps_, 511);
+        const uint32_t index = temps_.count++;
+        temps_[index] = d;
+        d->temp_index = index;
+        d->temporary = 1;
+    }
     void make_room(DescriptorList& list, int critical);
     void squeeze(DescriptorList& list);  // drops released entries, keeping order
     void compact_heap(uint32_t wanted);
@@ -144,7 +172,10 @@ private:
 
     std::vector<std::unique_ptr<StringDescriptor[]>> blocks_;
     uint32_t block_used_ = 0;
-    std::vector<StringDescriptor*> recycled_;
+    // Recycled descriptors, a stack grown by doubling.
+    std::unique_ptr<StringDescriptor*[]> recycled_;
+    uint32_t recycled_count_ = 0;
+    uint32_t recycled_capacity_ = 0;
 
     uint8_t* base_ = nullptr;
     uint32_t size_ = 0;
