@@ -8,7 +8,10 @@ extern char** environ;
 
 namespace quendrel {
 
-Runtime::Runtime(Platform& p) : platform(p) {}
+Runtime::Runtime(Platform& p) : platform(p) {
+    traps.set_soft_key_redraw(&text);
+    text.set_soft_key_texts(&traps);
+}
 
 StringDescriptor* Runtime::variable_from(const std::string& text) {
     StringDescriptor* s = strings.string_new(0, false);
@@ -60,6 +63,9 @@ void Runtime::start_up(int count, const char* const* values) {
     argv = values;
 
     take_time_base(platform, run);
+
+    // Lock and modifier keys as the system has them; the key buffer empty.
+    keys.start_up(platform.lock_key_states());
 
     // Fonts, palettes and metrics before the first image; then the text screen.
     tables.init_display_tables();

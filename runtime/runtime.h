@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/console/clock.h"
+#include "runtime/console/key_layer.h"
+#include "runtime/console/key_traps.h"
 #include "runtime/console/screen.h"
 #include "runtime/console/text_output.h"
 #include "runtime/display/display_state.h"
@@ -58,6 +61,10 @@ public:
     // Starts the program, timer and frame threads.
     void start_threads(ProgramMain program);
 
+    // The END of a translated program: the closing prompt on the bottom
+    // row, one key, then the run stops. Program thread only.
+    [[noreturn]] void program_end();
+
     Platform& platform;
     RunState run;
     EmulatedMemory memory;
@@ -77,6 +84,10 @@ public:
     Screen screen{errors, platform, memory, tables, display};
     TextOutput text{errors, screen, platform};
     FontSelector fonts{errors, tables, screen, display};
+
+    KeyTrapTable traps{errors, strings};
+    KeyLayer keys{errors, platform, memory, strings, traps};
+    Clock clock{errors, platform, display, keys};
 
     FileSystem files{errors, strings};
     ScreenPrinter screen_printer{text};
