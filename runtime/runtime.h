@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/console/clock.h"
+#include "runtime/console/input_editor.h"
 #include "runtime/console/key_layer.h"
 #include "runtime/console/key_traps.h"
 #include "runtime/console/screen.h"
@@ -88,6 +89,7 @@ public:
     KeyTrapTable traps{errors, strings};
     KeyLayer keys{errors, platform, memory, strings, traps};
     Clock clock{errors, platform, display, keys};
+    InputEditor input{errors, platform, screen, text, strings, keys};
 
     FileSystem files{errors, strings};
     ScreenPrinter screen_printer{text};

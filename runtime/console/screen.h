@@ -61,6 +61,11 @@ public:
     void image_set_font(uint32_t font, ScreenImage& image);
 
     void set_destination(int32_t target);
+    // Point the destination or the source at a slot known to hold an image,
+    // without the handle checks, so a reference can be put back even while
+    // an error is pending.
+    void set_destination_slot(int32_t slot) { set_current(slot, destination_, destination_slot_); }
+    void set_source_slot(int32_t slot) { set_current(slot, source_image_, source_image_slot_); }
     int32_t destination_handle() const { return -destination_slot_; }
     int32_t image_width(int32_t target, bool given);
     int32_t image_height(int32_t target, bool given);
