@@ -33,9 +33,12 @@ StaticArena::StaticArena(RuntimeErrors& errors, uint32_t size) : errors_(errors)
 
 void* StaticArena::static_alloc(uint32_t n) {
     n = (n + 7u) & ~7u;
-    uint8_t* p = current_;
-    if (uint64_t(end_ - current_) > n) {
-        current_ += n;
+    // Blocks of 16 bytes or more may hold an extended value (long double),
+    // which needs 16-byte alignment; fresh blocks from new[] already have it.
+    const uintptr_t align = n >= 16 ? 16 : 8;
+    uint8_t* p = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(current_) + align - 1) & ~(align - 1));
+    if (p <= end_ && uint64_t(end_ - p) > n) {
+        current_ = p + n;
         return p;
     }
     uint64_t grown = uint64_t(n) + 2ull * size_;

@@ -55,7 +55,7 @@ private:
 class StaticArena {
 public:
     explicit StaticArena(RuntimeErrors& errors, uint32_t size = 1048576);
-    // 8-byte aligned, not zeroed.
+    // 8-byte aligned (16 from 16 bytes up), not zeroed.
     void* static_alloc(uint32_t n);
     uint8_t* current() const { return current_; }
     // Restores a procedure's saved pointer, or the arena start when the

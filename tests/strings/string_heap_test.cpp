@@ -216,6 +216,10 @@ TEST_F(StringHeapTest, StaticArenaAlignsAndStartsANewArenaWhenFull) {
     // A pointer saved in the old arena resets to the new arena's start.
     arena.release_to(saved);
     EXPECT_EQ(arena.current(), c);
+    // An extended value after an odd number of 8-byte blocks is still usable.
+    arena.static_alloc(8);
+    void* x = arena.static_alloc(sizeof(long double));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(x) % alignof(long double), 0u);
 }
 
 }  // namespace
