@@ -11,6 +11,9 @@ namespace quendrel {
 Runtime::Runtime(Platform& p) : platform(p) {
     traps.set_soft_key_redraw(&text);
     text.set_soft_key_texts(&traps);
+    threads.set_frame_work(&frame_pass_);
+    clock.set_frame_source(&frame_builder);
+    keys.set_window(&window);
 }
 
 StringDescriptor* Runtime::variable_from(const std::string& text) {
@@ -30,6 +33,9 @@ StringDescriptor* Runtime::read_current_directory() {
 }
 
 void Runtime::start_up(int count, const char* const* values) {
+    // No frame is held yet.
+    frame_ring.reset();
+
     // Object lists, and the first mouse queue.
     mouse_queues = std::make_unique<ObjectList>(boxes, 32, false);
     file_handles = std::make_unique<ObjectList>(boxes, 16, false);
@@ -39,6 +45,13 @@ void Runtime::start_up(int count, const char* const* values) {
     hardware_images = std::make_unique<ObjectList>(boxes, 80, true);
     mouse_queues->list_add();
     first_mouse_ring.assign(65536u * 12u, 0);
+    mouse_ring = std::make_unique<MouseRing>(first_mouse_ring.data());
+    window_input = std::make_unique<WindowInput>(run, *mouse_ring);
+    window_input->set_key_events(&keys);
+    presenter = std::make_unique<Presenter>(frame_ring, display_order, window, run, boxes,
+                                            *hardware_images, hardware_commands);
+    presenter->invalidate_gl_cache();
+    glut_window = std::make_unique<GlutWindow>(run, platform, boxes, window, *window_input, *presenter);
 
     // Timer 0 exists but is switched off.
     timers.timer(0).allocated = true;

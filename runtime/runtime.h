@@ -15,7 +15,15 @@
 #include "runtime/console/text_output.h"
 #include "runtime/display/display_state.h"
 #include "runtime/display/display_tables.h"
+#include "runtime/display/display_order.h"
 #include "runtime/display/font_select.h"
+#include "runtime/display/frame_builder.h"
+#include "runtime/display/frame_ring.h"
+#include "runtime/display/glut_window.h"
+#include "runtime/display/hardware_images.h"
+#include "runtime/display/presenter.h"
+#include "runtime/display/window_input.h"
+#include "runtime/display/window_state.h"
 #include "runtime/files/file_system.h"
 #include "runtime/files/screen_device.h"
 #include "runtime/kernel/emulated_memory.h"
@@ -94,9 +102,20 @@ public:
     FileSystem files{errors, strings};
     ScreenPrinter screen_printer{text};
 
+    FrameRing frame_ring;
+    DisplayOrder display_order{errors};
+    FrameBuilder frame_builder{screen, tables, display, frame_ring, display_order, boxes, platform};
+    WindowState window{errors, display};
+    HardwareCommandList hardware_commands{boxes};
+
     std::unique_ptr<ObjectList> mouse_queues, file_handles, hardware_images;
     std::unique_ptr<ObjectList> lists_40a, lists_40b, lists_112;
     std::vector<uint8_t> first_mouse_ring;  // 65,536 entries of 12 bytes
+    // Made by start_up over the lists and the ring above.
+    std::unique_ptr<MouseRing> mouse_ring;
+    std::unique_ptr<WindowInput> window_input;
+    std::unique_ptr<Presenter> presenter;
+    std::unique_ptr<GlutWindow> glut_window;
 
     uint32_t environment_count = 0;
     uint8_t keyboard_port_latch = 0;
@@ -109,6 +128,18 @@ public:
     const char* const* argv = nullptr;
 
 private:
+    // The frame thread's alternate passes: a frame slot, the lock keys.
+    class FramePass : public FramePassWork {
+    public:
+        explicit FramePass(Runtime& rt) : rt_(rt) {}
+        void frame_slot() override { rt_.frame_builder.frame_slot(); }
+        void sync_lock_keys() override { rt_.keys.sync_lock_keys(rt_.platform.lock_key_states()); }
+
+    private:
+        Runtime& rt_;
+    };
+    FramePass frame_pass_{*this};
+
     StringDescriptor* read_current_directory();
     StringDescriptor* variable_from(const std::string& text);
 };

@@ -9,9 +9,9 @@ int runtime_main(int argc, char** argv, ProgramMain program) {
     static Runtime runtime(platform);
     runtime.start_up(argc, argv);
     runtime.start_threads(program);
-    // The main thread has nothing to serve until a window exists; it waits
-    // for the frame thread to end the process.
-    for (;;) platform.sleep_ms(100);
+    // The window and its event loop keep the main thread; the frame thread
+    // ends the process.
+    runtime.glut_window->run(argc, argv);
 }
 
 }  // namespace quendrel
