@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 
 #include "window/x11_support.h"
+
+#include <X11/XKBlib.h>  // after the tests' headers: it defines None and Bool
 
 namespace quendrel {
 namespace {
@@ -111,22 +116,25 @@ TEST_F(X11WindowTest, TypedKeysReachTheProgramAndTheNewFrameIsShown) {
 }
 
 TEST_F(X11WindowTest, CloseRequestKeepsTheWindowUntilTheProcessEndsWithStatusZero) {
-    // The program reaches its checkpoints only every 600 ms, so the run
-    // goes on for a while after the request.
-    ASSERT_TRUE(start({"QUENDREL_PROBE_SLOW_MS=600"}));
+    // The probe logs the request when its program sees it, then waits 600 ms
+    // before the checkpoint that ends the run: the window must still be
+    // there while it waits.
+    const std::string log_path = dir + "/keys";
+    ASSERT_TRUE(start({"QUENDREL_PROBE_SLOW_MS=600", "QUENDREL_KEY_LOG=" + log_path}));
     int w = 0, h = 0;
     ASSERT_FALSE(frame(1, w, h).empty());
     display.send_close_request(window);
-    bool seen_alive_after = false;
-    for (int t = 0; t < 5000 && probe->running(); t += 20) {
-        bool exists = display.window_exists(window);
-        if (probe->running()) {
-            ASSERT_TRUE(exists) << "window gone while the process runs";
-            if (t >= 200) seen_alive_after = true;
-        }
-        sleep_ms(20);
+    bool seen = false;
+    for (int t = 0; t < 5000 && !seen; t += 20) {
+        std::ifstream in(log_path);
+        std::string line;
+        while (std::getline(in, line)) seen |= line == "close";
+        if (!seen) sleep_ms(20);
     }
-    EXPECT_TRUE(seen_alive_after);
+    ASSERT_TRUE(seen) << "the program never saw the close request";
+    sleep_ms(100);
+    EXPECT_TRUE(display.window_exists(window));
+    EXPECT_TRUE(probe->running());
     EXPECT_EQ(probe->wait_exit(5000), 0);
 }
 
@@ -157,6 +165,72 @@ TEST_F(X11WindowTest, PauseHoldsTheProgramUntilTheNextKey) {
     for (int y = 19 * 16; y < 20 * 16; ++y)
         for (int x = 0; x < 8; ++x) yellow += shown[size_t(y) * 640 + size_t(x)] == 0xFFFFFF55u;
     EXPECT_GT(yellow, 10);
+}
+
+
+bool num_lock_on(::Display* d) {
+    unsigned state = 0;
+    XkbGetIndicatorState(d, XkbUseCoreKbd, &state);
+    return state & 2u;
+}
+
+// The codes a program reads for keys typed with xdotool, real input to the
+// focused window as a user's keyboard gives it.
+TEST_F(X11WindowTest, KeysTypedWithXdotoolReachPollKeyAndKeyHit) {
+    const std::string log_path = dir + "/keys";
+    ASSERT_TRUE(start({"QUENDREL_KEY_LOG=" + log_path}));
+    int w = 0, h = 0;
+    ASSERT_FALSE(frame(1, w, h).empty());
+    ASSERT_FALSE(num_lock_on(display.get()));
+    struct LockBack {
+        ::Display* d;
+        ~LockBack() {
+            if (num_lock_on(d)) std::system("xdotool key Num_Lock");
+        }
+    } lock_back{display.get()};
+    auto xdotool = [](const std::string& args) {
+        return std::system(("xdotool " + args).c_str());
+    };
+    ASSERT_EQ(xdotool("type --delay 40 Look"), 0);
+    ASSERT_EQ(xdotool("key --delay 40 BackSpace Return ctrl+c shift+Tab F1 KP_Up"), 0);
+    // The frame thread takes the new Num Lock state from the server. With
+    // Num Lock on, xdotool taps Num Lock itself around a keypad digit (the
+    // release then comes as KP_Up), so that key goes through XTest directly.
+    ASSERT_EQ(xdotool("key Num_Lock"), 0);
+    sleep_ms(200);
+    ASSERT_TRUE(num_lock_on(display.get()));
+    display.tap_key(XK_KP_8);
+
+    const std::vector<std::string> keys_expected = {
+        "key 76", "key 111", "key 111", "key 107", "key 8", "key 13",
+        "key 3", "key 0 15", "key 0 59", "key 0 72", "key 56"};
+    // Presses and releases of the keys themselves, leaving out the
+    // modifier and lock keys' own codes (100000 and up).
+    const std::vector<int> hits_expected = {76,   -76,  111,    -111,   111, -111, 107,   -107,  8,  -8,
+                                            13,   -13,  99,     -99,    9,   -9,   15104, -15104,
+                                            18432, -18432, 56, -56};
+    std::vector<std::string> keys;
+    std::vector<int> hits;
+    std::string log;
+    for (int t = 0; t < 5000; t += 50) {
+        keys.clear();
+        hits.clear();
+        log.clear();
+        std::ifstream in(log_path);
+        std::string line;
+        while (std::getline(in, line)) {
+            log += line + "; ";
+            if (line.rfind("key", 0) == 0) keys.push_back(line);
+            int code = 0;
+            if (std::sscanf(line.c_str(), "hit %d", &code) == 1 && std::abs(code) < 100000)
+                hits.push_back(code);
+        }
+        if (keys.size() >= keys_expected.size() && hits.size() >= hits_expected.size()) break;
+        sleep_ms(50);
+    }
+    EXPECT_EQ(keys, keys_expected) << log;
+    EXPECT_EQ(hits, hits_expected) << log;
+    EXPECT_TRUE(probe->running());
 }
 
 }  // namespace

@@ -83,11 +83,16 @@ void Display::place_and_focus(Window w) {
     XMoveWindow(display_, w, 0, 0);
     XRaiseWindow(display_, w);
     XSync(display_, False);
+    // The name is set before the window is mapped, and focusing a window
+    // that is not viewable yet fails (BadMatch), leaving keys to go elsewhere.
+    for (int t = 0; t < 10000 && !window_exists(w); t += 10) sleep_ms(10);
     sleep_ms(50);
     // When the window goes, the focus goes back to the server's default,
     // as the next test expects to find it.
+    auto previous = XSetErrorHandler(ignore_errors);
     XSetInputFocus(display_, w, RevertToPointerRoot, CurrentTime);
     XSync(display_, False);
+    XSetErrorHandler(previous);
 }
 
 void Display::reset_focus() {

@@ -6,8 +6,14 @@
 //   QUENDREL_FRAME_DUMP=path  after each shown page, the frame the builder
 //                             made goes to path.N (N = 1, 2, ...): width
 //                             and height as 32-bit words, then the pixels.
-//   QUENDREL_PROBE_SLOW_MS=n  n ms between checkpoints while waiting.
+//   QUENDREL_PROBE_SLOW_MS=n  n ms between checkpoints while waiting; a
+//                             close request, once seen, is logged to the
+//                             key log ("close") n ms before the checkpoint
+//                             that ends the run.
 //   QUENDREL_PROBE_TITLE=text the program's first statement sets the title.
+//   QUENDREL_KEY_LOG=path     every key_hit code ("hit N") and every
+//                             poll_key result ("key" and its bytes) is
+//                             written to path, a line each, as it is read.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -40,6 +46,8 @@ void probe_program(Runtime& rt) {
     const char* dump = std::getenv("QUENDREL_FRAME_DUMP");
     const char* slow = std::getenv("QUENDREL_PROBE_SLOW_MS");
     const uint32_t wait_ms = slow ? uint32_t(std::atoi(slow)) : 10;
+    const char* key_log_path = std::getenv("QUENDREL_KEY_LOG");
+    FILE* key_log = key_log_path ? std::fopen(key_log_path, "w") : nullptr;
     ScreenImage& page = *rt.screen.display_page();
     write_demo_page(page);
     rt.clock.display_frame();
@@ -48,11 +56,28 @@ void probe_program(Runtime& rt) {
     int column = 1;
     for (int line = 1;; ++line) {
         int32_t code = rt.keys.key_hit();
+        if (key_log) {
+            if (code != 0) std::fprintf(key_log, "hit %d\n", int(code));
+            StringDescriptor* typed = rt.keys.poll_key();
+            if (typed->length > 0) {
+                std::fputs("key", key_log);
+                for (int32_t i = 0; i < typed->length; ++i)
+                    std::fprintf(key_log, " %d", int(static_cast<unsigned char>(typed->text[i])));
+                std::fputc('\n', key_log);
+            }
+            rt.strings.string_free(typed);
+            std::fflush(key_log);
+        }
         if (code > 0 && code < 256 && column <= 80) {
             store_cell(page, uint32_t(19 * 80 + column - 1), text_cell(uint8_t(code), 0x0E));
             ++column;
             rt.clock.display_frame();
             dump_frame(rt, dump, ++sequence);
+        }
+        if (key_log && slow && (rt.run.exit_requests.load() & 1)) {
+            std::fputs("close\n", key_log);
+            std::fflush(key_log);
+            rt.platform.sleep_ms(wait_ms);
         }
         if (rt.run.pending_event.load()) rt.errors.statement_checkpoint(line);
         rt.platform.sleep_ms(wait_ms);
