@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -40,11 +41,19 @@ void Presenter::display_callback(WindowHost& host) {
     }
     const bool new_frame = next != promoted.shown;
     const int64_t latest = ring_.latest_frame_serial.load();
-    if (presented_frame_serial_ == latest && !new_frame &&
-        window_.full_screen_request.load() == -1 && !window_.force_redraw) {
+    const bool nothing_asked = window_.full_screen_request.load() == -1 && !window_.force_redraw;
+    // A build attempt that was discarded is new only for hardware-image
+    // commands; with none queued and none drawn last time the picture would
+    // come out the same, and redrawing it 30 times a second costs a
+    // software renderer a good part of a core.
+    if (!new_frame && nothing_asked && presented_frame_serial_ != latest &&
+        commands_.first() == 0 && !commands_drawn_)
+        presented_frame_serial_ = latest;
+    if (presented_frame_serial_ == latest && !new_frame && nothing_asked) {
         presenting_ = false;
         return;
     }
+    commands_drawn_ = false;
     const SoftwareFrame& frame = ring_.frame(next);
     const int32_t fw = frame.width, fh = frame.height;
     shown_frame_width_ = fw;
@@ -92,8 +101,28 @@ void Presenter::display_callback(WindowHost& host) {
     }
     presented_frame_serial_ = latest;
     // While paused the window keeps showing the last picture swapped in.
-    if (!(run_.user_pause.load() & 1)) host.swap_buffers();
+    if (!(run_.user_pause.load() & 1)) {
+        host.swap_buffers();
+        if (!dump_path_.empty()) dump_shown_frame(frame);
+    }
     presenting_ = false;
+}
+
+void Presenter::dump_shown_frame(const SoftwareFrame& frame) {
+    // The builder never writes a Shown frame, and only this thread frees it.
+    const int64_t serial = frame.serial();
+    if (serial == dumped_serial_) return;
+    dumped_serial_ = serial;
+    const std::string path = dump_path_ + "." + std::to_string(++dump_count_);
+    const std::string temporary = path + ".tmp";
+    FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) return;
+    const int32_t size[2] = {frame.width, frame.height};
+    bool ok = std::fwrite(size, sizeof size, 1, out) == 1;
+    const size_t count = size_t(frame.width) * size_t(frame.height);
+    ok = ok && std::fwrite(frame.pixels.get(), 4, count, out) == count;
+    ok = std::fclose(out) == 0 && ok;
+    if (ok) std::rename(temporary.c_str(), path.c_str());
 }
 
 void Presenter::draw_letterbox() {
@@ -457,6 +486,7 @@ void Presenter::run_commands(int layer_position, bool first_layer) {
                 return;
             }
             if (c->serial >= latest) break;
+            commands_drawn_ = true;
             if (c->kind == kCommandFreeImage)
                 free_hardware_img(c->image);
             else if (c->destination > 0)
@@ -474,6 +504,7 @@ void Presenter::run_commands(int layer_position, bool first_layer) {
             return;
         }
         if (c->serial != latest) break;
+        commands_drawn_ = true;
         if (c->kind != kCommandFreeImage)
             execute(*c, c->destination == layer_destination, first_layer && c->destination > 0);
         if (last_layer) {

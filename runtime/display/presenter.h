@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "runtime/display/display_order.h"
@@ -66,6 +67,9 @@ public:
         return static_cast<HardwareImage*>(images_.list_get(handle));
     }
 
+    // Test hook: each new picture swapped in goes to path.N (format: runtime_main).
+    void dump_shown_frames_to(std::string path) { dump_path_ = std::move(path); }
+
     // Test hook: act as if the driver refused the unpadded upload (1), or
     // the padded one too (2), so every upload path can be exercised.
     void refuse_uploads_for_testing(int level) { refused_uploads_ = level; }
@@ -86,6 +90,7 @@ private:
     void draw_letterbox();
     void run_commands(int layer_position, bool first_layer);
     void execute(const HardwareCommand& c, bool to_window, bool to_images);
+    void dump_shown_frame(const SoftwareFrame& frame);
 
     FrameRing& ring_;
     DisplayOrder& order_;
@@ -101,8 +106,13 @@ private:
     Presentation presentation_;
     int32_t shown_frame_width_ = 0, shown_frame_height_ = 0;
     int64_t presented_frame_serial_ = 0;
+    bool commands_drawn_ = false;  // the last redraw ran hardware-image commands
     int64_t software_frame_image_ = 0;
     int64_t bar_image_ = 0;
+
+    std::string dump_path_;
+    int64_t dumped_serial_ = 0;
+    int dump_count_ = 0;
 
     // OpenGL state cache; -1 unknown.
     int gl_mode_ = 0;

@@ -15,6 +15,12 @@ void TimerTable::poll(double now) {
     }
 }
 
+bool TimerTable::any_switched_on() const {
+    for (const Timer& t : timers_)
+        if (t.allocated.load() && t.on.load()) return true;
+    return false;
+}
+
 bool TimerTable::take_one() {
     for (Timer& t : timers_) {
         if (!t.on || t.running || !t.pending.load()) continue;
@@ -48,7 +54,9 @@ void KernelThreads::timer_thread_body() {
             while (timer_pause.load() == 2 && !run_.stop_threads.load()) platform_.sleep_ms(1);
         }
         timers_.poll(platform_.clock_ms() * 0.001);
-        platform_.sleep_ms(1);
+        // With no timer switched on there is nothing to serve but the stop;
+        // a 1 ms loop would cost an idle program a few per cent of a core.
+        platform_.sleep_ms(timers_.any_switched_on() ? 1 : 10);
         if (run_.stop_threads.load()) {
             run_.stopped_threads.fetch_or(2);
             return;

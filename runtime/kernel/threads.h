@@ -34,7 +34,7 @@ public:
 class TimerTable : public EventSource {
 public:
     struct Timer {
-        bool allocated = false, on = false, active = false;
+        std::atomic<bool> allocated{false}, on{false}, active{false};
         std::atomic<bool> pending{false};
         bool running = false;
         double interval_seconds = 0, last_fired = 0;
@@ -44,6 +44,7 @@ public:
     Timer& timer(int i) { return timers_[i]; }
     // Timer-thread side: mark due timers pending.
     void poll(double now_seconds);
+    bool any_switched_on() const;
     bool take_one() override;
 
 private:

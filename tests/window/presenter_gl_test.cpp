@@ -136,7 +136,15 @@ TEST_F(X11PresenterTest, RedrawsOnlyWhenSomethingIsNew) {
     present();
     present();
     EXPECT_EQ(host.swaps, 1) << "nothing new: no drawing, no swap";
-    // An attempt that built nothing still counts as new.
+    // An attempt that built nothing is new only when hardware-image
+    // commands are queued (they are drawn at the build cadence).
+    EXPECT_FALSE(build());
+    present();
+    EXPECT_EQ(host.swaps, 1) << "nothing queued: the same picture again";
+    const uint32_t red[1] = {0xFFFF0000};
+    int64_t image = presenter.create_hardware_image(1, 1, red, kImageDeferred | kImageCopyPixels);
+    commands.queue(ring.next_frame_serial.load(), kCommandImageRect, image, 0, {0, 0, 0, 0, 0, 0},
+                   {1, 1, 1, 1, 0, 0, 0, 0, 0}, false, false);
     EXPECT_FALSE(build());
     present();
     EXPECT_EQ(host.swaps, 2);
