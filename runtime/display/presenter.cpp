@@ -74,11 +74,15 @@ void Presenter::display_callback(WindowHost& host) {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         }
         if (p != 0 && p == software) {
+            bool current = software_frame_image_ && !new_frame;
             if (software_frame_image_ && new_frame) {
-                free_hardware_img(software_frame_image_);
-                software_frame_image_ = 0;
+                current = update_in_place(software_frame_image_, frame);
+                if (!current) {
+                    free_hardware_img(software_frame_image_);
+                    software_frame_image_ = 0;
+                }
             }
-            if (new_frame || !software_frame_image_)
+            if (!current)
                 software_frame_image_ = create_hardware_image(fw, fh, frame.pixels.get(), 0);
             HardwareImage* image = hardware_image(software_frame_image_);
             if (!software_frame_image_) {
@@ -184,6 +188,23 @@ int64_t Presenter::create_hardware_image(int32_t width, int32_t height, const ui
     upload(*image, pixels);
     bound_texture_ = -1;
     return handle;
+}
+
+bool Presenter::update_in_place(int64_t handle, const SoftwareFrame& frame) {
+    // A frame of the same size replaces the texture's texels: no new
+    // texture to allocate 30 times a second while the reader redraws.
+    HardwareImage* image = hardware_image(handle);
+    if (!image || !image->texture || image->texture_mode != 0 || image->width != frame.width ||
+        image->height != frame.height)
+        return false;
+    flush_quads();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindTexture(GL_TEXTURE_2D, image->texture);
+    bound_texture_ = -1;
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame.width, frame.height, GL_BGRA, GL_UNSIGNED_BYTE,
+                    frame.pixels.get());
+    return glGetError() == GL_NO_ERROR;
 }
 
 void Presenter::upload(HardwareImage& image, const uint32_t* pixels) {

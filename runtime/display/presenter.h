@@ -91,6 +91,7 @@ private:
     void run_commands(int layer_position, bool first_layer);
     void execute(const HardwareCommand& c, bool to_window, bool to_images);
     void dump_shown_frame(const SoftwareFrame& frame);
+    bool update_in_place(int64_t handle, const SoftwareFrame& frame);
 
     FrameRing& ring_;
     DisplayOrder& order_;

@@ -171,7 +171,20 @@ TEST_F(X11PresenterTest, NewFrameReplacesTheTexture) {
     Picture second = latest_picture();
     present();
     EXPECT_EQ(host.drawn.pixels, rgb(second));
-    EXPECT_EQ(images.count(), 1) << "the first frame's texture was freed and its record reused";
+    EXPECT_EQ(images.count(), 1) << "one texture for the software screen";
+    // A frame of another size gets a texture of its own size.
+    FontSelector fonts(errors, tables, screen, display);
+    fonts.select_font(8, 0, false);
+    ASSERT_TRUE(build());
+    Picture small = latest_picture();
+    ASSERT_EQ(small.height, 200);
+    present();
+    EXPECT_EQ(images.count(), 1);
+    int differ = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 640; ++x)
+            differ += host.drawn.pixels[size_t(y) * 640 + size_t(x)] != (small.at(x, y) & 0xFFFFFF);
+    EXPECT_EQ(differ, 0);
 }
 
 TEST_F(X11PresenterTest, PaddedUploadIsPixelExact) {
