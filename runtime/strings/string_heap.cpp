@@ -148,26 +148,6 @@ void StringHeap::compact_heap(uint32_t wanted) {
     size_ = uint32_t(grown);
 }
 
-StringDescriptor* StringHeap::string_new(uint32_t length, bool temporary) {
-    if (uint64_t(used_) + length + kGap > size_) compact_heap(length + kGap);
-    StringDescriptor* d = take_descriptor();
-    d->length = int32_t(length);
-    d->text = base_ + used_;
-    used_ += length + kGap;
-    list_entry(heap_list_, d, 510);
-    if (temporary) list_temporary(d);
-    return d;
-}
-
-StringDescriptor* StringHeap::string_literal(const char* text, uint32_t length) {
-    StringDescriptor* d = take_descriptor();
-    d->text = reinterpret_cast<uint8_t*>(const_cast<char*>(text));
-    d->length = int32_t(length);
-    d->readonly = 1;
-    list_temporary(d);
-    return d;
-}
-
 StringDescriptor* StringHeap::string_from_text(const char* text) {
     return string_literal(text, text ? uint32_t(std::strlen(text)) : 0);
 }
@@ -183,13 +163,6 @@ StringDescriptor* StringHeap::string_fixed(uint8_t* storage, uint32_t length) {
     d->length = int32_t(length);
     d->fixed = 1;
     return d;
-}
-
-void StringHeap::unlist_temporary(StringDescriptor* d) {
-    temps_[d->temp_index] = kReleased;
-    while (temps_.count > 1 && temps_[temps_.count - 1] == kReleased) --temps_.count;
-    d->temp_index = 0;
-    d->temporary = 0;
 }
 
 void StringHeap::release_heap_entry(StringDescriptor* d) {
@@ -210,16 +183,11 @@ void StringHeap::release_segment_entry(StringDescriptor* d) {
     if (d->list_index + 1 == segment_list_.count) --segment_list_.count;
 }
 
-void StringHeap::string_free(StringDescriptor* d) {
-    d->field_link = nullptr;
-    if (d->temp_index != 0) unlist_temporary(d);
-    if (!d->fixed && !d->readonly) {
-        if (d->in_segment)
-            release_segment_entry(d);
-        else
-            release_heap_entry(d);
-    }
-    recycle(d);
+void StringHeap::release_entry(StringDescriptor* d) {
+    if (d->in_segment)
+        release_segment_entry(d);
+    else
+        release_heap_entry(d);
 }
 
 void StringHeap::update_segment_record(StringDescriptor* d) {
@@ -299,7 +267,7 @@ bool StringHeap::copy_into(StringDescriptor* dest, StringDescriptor* src) {
     return true;
 }
 
-StringDescriptor* StringHeap::string_assign(StringDescriptor* dest, StringDescriptor* src) {
+StringDescriptor* StringHeap::assign_general(StringDescriptor* dest, StringDescriptor* src) {
     if (dest == src) return dest;
     if (dest->fixed) {
         uint32_t n = uint32_t(src->length) < uint32_t(dest->length) ? uint32_t(src->length)
@@ -342,16 +310,6 @@ StringDescriptor* StringHeap::string_concat(StringDescriptor* a, StringDescripto
     free_if_temporary(a);
     free_if_temporary(b);
     return r;
-}
-
-int32_t StringHeap::temp_cleanup(uint32_t mark, int32_t value) {
-    // Entry 0 is the sentinel and is never freed.
-    while (temps_.count > mark && temps_.count > 1) {
-        --temps_.count;
-        StringDescriptor* d = temps_[temps_.count];
-        if (d != kReleased) string_free(d);
-    }
-    return value;
 }
 
 // ---------------------------------------------------------------- segment

@@ -17,18 +17,19 @@
 
 namespace quendrel {
 
+// Fields ordered by size: 48 bytes, cleared on every reuse.
 struct StringDescriptor {
     uint8_t* text = nullptr;
-    int32_t length = 0;
-    uint8_t in_segment = 0;
     uint8_t* segment_record = nullptr;
+    void* field_link = nullptr;
+    int32_t length = 0;
     int32_t segment_record_offset = 0;
     uint32_t list_index = 0;
-    uint8_t temporary = 0;
     uint32_t temp_index = 0;
+    uint8_t in_segment = 0;
+    uint8_t temporary = 0;
     uint8_t fixed = 0;
     uint8_t readonly = 0;
-    void* field_link = nullptr;
 };
 
 // A growable array of descriptor pointers in which released entries hold a
@@ -82,14 +83,59 @@ public:
     StringHeap(const StringHeap&) = delete;
     StringHeap& operator=(const StringHeap&) = delete;
 
-    StringDescriptor* string_new(uint32_t length, bool temporary);
-    StringDescriptor* string_literal(const char* text, uint32_t length);
+    StringDescriptor* string_new(uint32_t length, bool temporary) {
+        if (uint64_t(used_) + length + kGap > size_) [[unlikely]]
+            compact_heap(length + kGap);
+        StringDescriptor* d = take_descriptor();
+        d->length = int32_t(length);
+        d->text = base_ + used_;
+        used_ += length + kGap;
+        list_entry(heap_list_, d, 510);
+        if (temporary) list_temporary(d);
+        return d;
+    }
+    // A temporary read-only descriptor over the text: nothing is copied.
+    StringDescriptor* string_literal(const char* text, uint32_t length) {
+        StringDescriptor* d = take_descriptor();
+        d->text = reinterpret_cast<uint8_t*>(const_cast<char*>(text));
+        d->length = int32_t(length);
+        d->readonly = 1;
+        list_temporary(d);
+        return d;
+    }
     StringDescriptor* string_from_text(const char* text);
     StringDescriptor* string_make_temporary(StringDescriptor* d);
-    void string_free(StringDescriptor* d);
-    StringDescriptor* string_assign(StringDescriptor* dest, StringDescriptor* src);
+    void string_free(StringDescriptor* d) {
+        d->field_link = nullptr;
+        if (d->temp_index != 0) unlist_temporary(d);
+        if (!d->fixed && !d->readonly) release_entry(d);
+        recycle(d);
+    }
+    StringDescriptor* string_assign(StringDescriptor* dest, StringDescriptor* src) {
+        // The common statement: a heap variable takes over a temporary's text.
+        if (dest != src && !dest->fixed && !dest->in_segment && is_plain_temporary(src)) [[likely]] {
+            heap_list_[dest->list_index] = DescriptorList::released();
+            heap_list_[src->list_index] = dest;
+            dest->list_index = src->list_index;
+            temps_[src->temp_index] = DescriptorList::released();
+            if (src->temp_index + 1 == temps_.count) --temps_.count;
+            dest->text = src->text;
+            dest->length = src->length;
+            recycle(src);
+            return dest;
+        }
+        return assign_general(dest, src);
+    }
     StringDescriptor* string_concat(StringDescriptor* a, StringDescriptor* b);
-    int32_t temp_cleanup(uint32_t mark, int32_t value);
+    int32_t temp_cleanup(uint32_t mark, int32_t value) {
+        // Entry 0 is the sentinel and is never freed.
+        while (temps_.count > mark && temps_.count > 1) {
+            --temps_.count;
+            StringDescriptor* d = temps_[temps_.count];
+            if (d != DescriptorList::released()) string_free(d);
+        }
+        return value;
+    }
     StringDescriptor* segment_string_new(uint32_t length, bool temporary);
 
     // A fixed-length variable over caller-owned storage of `length` bytes.
@@ -162,9 +208,17 @@ private:
     void compact_heap(uint32_t wanted);
     void compact_segment();
     void update_segment_record(StringDescriptor* d);
+    void release_entry(StringDescriptor* d);  // from its allocation list
     void release_heap_entry(StringDescriptor* d);
     void release_segment_entry(StringDescriptor* d);
-    void unlist_temporary(StringDescriptor* d);
+    void unlist_temporary(StringDescriptor* d) {
+        temps_[d->temp_index] = DescriptorList::released();
+        while (temps_.count > 1 && temps_[temps_.count - 1] == DescriptorList::released())
+            --temps_.count;
+        d->temp_index = 0;
+        d->temporary = 0;
+    }
+    StringDescriptor* assign_general(StringDescriptor* dest, StringDescriptor* src);
     bool copy_into(StringDescriptor* dest, StringDescriptor* src);  // variable-length dest
 
     RuntimeErrors& errors_;
