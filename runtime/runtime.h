@@ -133,7 +133,7 @@ private:
     public:
         explicit FramePass(Runtime& rt) : rt_(rt) {}
         void frame_slot() override { rt_.frame_builder.frame_slot(); }
-        void sync_lock_keys() override { rt_.keys.sync_lock_keys(rt_.platform.lock_key_states()); }
+        void sync_lock_keys() override { rt_.keys.sync_lock_keys(rt_.platform.lock_key_toggles()); }
 
     private:
         Runtime& rt_;

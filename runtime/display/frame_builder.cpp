@@ -47,6 +47,13 @@ bool same_words(const void* shared, const void* saved, size_t bytes) {
     return true;
 }
 
+// Whether any saved cell has the blink bit of its attribute set.
+bool any_blinking(const uint16_t* cells, size_t count) {
+    uint16_t bits = 0;
+    for (size_t i = 0; i < count; ++i) bits |= cells[i];
+    return (bits & 0x8000u) != 0;
+}
+
 }  // namespace
 
 CursorLines cursor_lines(int s, int e, int ch) {
@@ -218,6 +225,21 @@ bool FrameBuilder::build_text(SoftwareFrame& frame, const ScreenImage& page) {
     const bool text_phase_moved = text_phase != last_text_phase_;
     const bool cursor_moved = !(cursor == last_cursor_);
     const bool cursor_changed = cursor_phase != last_cursor_phase_ || cursor_moved;
+    const bool cursor_shown = load_shared(page.cursor_visible) && cursor_phase;
+    if (valid && !changed && !cursor_moved && (text_phase_moved || cursor_changed)) {
+        // A phase step alone: when no cell blinks and the cursor is neither
+        // shown nor left on screen, the frame would come out the same, and
+        // an idle program would otherwise make four identical frames a
+        // second.
+        const bool cursor_inside = cursor.column >= 0 && cursor.column < columns &&
+                                   cursor.row >= 0 && cursor.row < rows;
+        if (!last_cursor_drawn_ && !(cursor_shown && cursor_inside) &&
+            !(text_phase_moved && any_blinking(saved, cells))) {
+            last_text_phase_ = text_phase;
+            last_cursor_phase_ = cursor_phase;
+            return false;
+        }
+    }
     if (valid) {
         changed = changed || text_phase_moved || cursor_changed;
     } else {
@@ -243,7 +265,6 @@ bool FrameBuilder::build_text(SoftwareFrame& frame, const ScreenImage& page) {
         }
     }
 
-    const bool cursor_shown = load_shared(page.cursor_visible) && cursor_phase;
     const CursorLines lines =
         cursor_lines(load_shared(page.cursor_start), load_shared(page.cursor_stop), ch);
     // Built-in glyphs of a font lie at a fixed distance from each other.
@@ -271,6 +292,7 @@ bool FrameBuilder::build_text(SoftwareFrame& frame, const ScreenImage& page) {
     const uint8_t blink_hides = text_phase ? 0x80 : 0;
     uint16_t* keep = saved_cells_.data();
     CellDraw* band_cells = band_cells_.data();
+    if (!valid || cursor_moved) last_cursor_drawn_ = false;  // set again where the cursor is drawn
     for (int row = 0; row < rows; ++row) {
         size_t count = 0;
         int cursor_colour = -1;
@@ -289,7 +311,10 @@ bool FrameBuilder::build_text(SoftwareFrame& frame, const ScreenImage& page) {
                 first_glyph.first ? first_glyph.first + glyph_bytes * uint8_t(cell) : nullptr;
             band_cells[count++] = {column, glyph, saved_palette_[shown_fg],
                                    saved_palette_[bg_index]};
-            if (i == cursor_index && cursor_shown) cursor_colour = int(fg_index);
+            if (i == cursor_index) {
+                last_cursor_drawn_ = cursor_shown;
+                if (cursor_shown) cursor_colour = int(fg_index);
+            }
         }
         if (count == 0) continue;
         uint32_t* band = pixels + size_t(row) * size_t(ch) * size_t(width);

@@ -90,6 +90,7 @@ private:
     std::vector<uint8_t> saved_image_;
     bool saved_image_sized_ = false;
     bool last_text_phase_ = false, last_cursor_phase_ = false;
+    bool last_cursor_drawn_ = false;  // the newest frame shows the cursor lines
     CursorCell last_cursor_;
     std::vector<CellDraw> band_cells_;  // reused from row to row
 };

@@ -103,7 +103,7 @@ ImageQuad image_rect_quad(PixelRect d, PixelRect s, int32_t tw, int32_t th) {
 }
 
 int refresh_timer_interval(double refresh_rate) {
-    int i = int(1000.0 / refresh_rate) - 4;
+    int i = int(1000.0 / refresh_rate) - kRefreshSleepMs;
     return i <= 0 ? 1 : i;
 }
 

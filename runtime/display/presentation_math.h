@@ -47,6 +47,7 @@ ImageQuad image_rect_quad(PixelRect destination, PixelRect source, int32_t textu
 void order_image_rect(PixelRect& destination, PixelRect& source);
 
 // Milliseconds until the refresh timer fires again, given the 4 ms it sleeps.
+constexpr int kRefreshSleepMs = 4;
 int refresh_timer_interval(double refresh_rate);
 
 int32_t next_power_of_two(int32_t n);

@@ -1,5 +1,7 @@
 #include "runtime/kernel/threads.h"
 
+#include <chrono>
+
 #include "runtime/kernel/startup.h"
 
 namespace quendrel {
@@ -19,6 +21,20 @@ bool TimerTable::any_switched_on() const {
     for (const Timer& t : timers_)
         if (t.allocated.load() && t.on.load()) return true;
     return false;
+}
+
+void TimerTable::wait_idle(uint32_t ms) {
+    std::unique_lock lock(idle_mutex_);
+    idle_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_; });
+    woken_ = false;
+}
+
+void TimerTable::wake() {
+    {
+        std::lock_guard lock(idle_mutex_);
+        woken_ = true;
+    }
+    idle_.notify_all();
 }
 
 bool TimerTable::take_one() {
@@ -54,9 +70,12 @@ void KernelThreads::timer_thread_body() {
             while (timer_pause.load() == 2 && !run_.stop_threads.load()) platform_.sleep_ms(1);
         }
         timers_.poll(platform_.clock_ms() * 0.001);
-        // With no timer switched on there is nothing to serve but the stop;
-        // a 1 ms loop would cost an idle program a few per cent of a core.
-        platform_.sleep_ms(timers_.any_switched_on() ? 1 : 10);
+        // With no timer switched on there is nothing to serve but the stop,
+        // which wakes the wait; every wake-up costs an idle program.
+        if (timers_.any_switched_on())
+            platform_.sleep_ms(1);
+        else
+            timers_.wait_idle(100);
         if (run_.stop_threads.load()) {
             run_.stopped_threads.fetch_or(2);
             return;
@@ -77,8 +96,9 @@ void KernelThreads::frame_thread_body() {
     for (;;) {
         if (run_.exit_requests.load() != 0 && run_.exit_handled_by_program.load() == 0) break;
         update_tick_count();
-        platform_.sleep_ms(15);
-        platform_.sleep_ms(1);
+        // 15 ms, then 1 ms after the vertical-retrace indications; nothing
+        // here reads those, so one sleep serves both and saves a wake-up.
+        platform_.sleep_ms(16);
         if (run_.stop_program.load()) break;
         parity ^= 1;
         if (parity == 1) {
@@ -93,6 +113,7 @@ void KernelThreads::frame_thread_body() {
 void KernelThreads::shutdown() {
     run_.stop_threads.store(1);
     run_.pending_event.store(1);
+    timers_.wake();
     while (run_.stopped_threads.load() != 3) platform_.sleep_ms(16);
     if (close_files_) close_files_();
     platform_.exit_process(run_.exit_code.load());

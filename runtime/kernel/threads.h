@@ -8,8 +8,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "runtime/kernel/emulated_memory.h"
@@ -46,10 +48,17 @@ public:
     void poll(double now_seconds);
     bool any_switched_on() const;
     bool take_one() override;
+    // Timer thread with no timer on: waits up to `ms` or until woken. Wake
+    // it after switching a timer on, and at the stop.
+    void wait_idle(uint32_t ms);
+    void wake();
 
 private:
     RunState& run_;
     Timer timers_[1];
+    std::mutex idle_mutex_;
+    std::condition_variable idle_;
+    bool woken_ = false;
 };
 
 class KernelThreads {

@@ -77,14 +77,50 @@ int HostPlatform::message_box(const std::string& text, const std::string& captio
     return message_box_or_stderr(text, caption, style);
 }
 
-LockKeyStates HostPlatform::lock_key_states() {
-    LockKeyStates states;
-    std::lock_guard lock(keys_mutex_);
+bool HostPlatform::open_keys_display() {
     if (!keys_display_ && !keys_display_failed_) {
         keys_display_ = XOpenDisplay(nullptr);
         keys_display_failed_ = keys_display_ == nullptr;
     }
-    if (!keys_display_) return states;
+    return keys_display_ != nullptr;
+}
+
+LockKeyStates HostPlatform::lock_key_toggles() {
+    LockKeyStates states;
+    std::lock_guard lock(keys_mutex_);
+    if (!open_keys_display()) return states;
+    if (!toggles_known_) {
+        // Select the notifications first, then read the state once: a change
+        // in between arrives as an event.
+        int opcode = 0, error_base = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        indicator_events_ =
+            XkbQueryExtension(keys_display_, &opcode, &xkb_event_base_, &error_base, &major,
+                              &minor) &&
+            XkbSelectEventDetails(keys_display_, XkbUseCoreKbd, XkbIndicatorStateNotify,
+                                  XkbAllIndicatorsMask, XkbAllIndicatorsMask);
+        toggles_known_ = XkbGetIndicatorState(keys_display_, XkbUseCoreKbd, &indicators_) == Success;
+    } else if (indicator_events_) {
+        // Reads what has arrived without waiting for the server.
+        while (XPending(keys_display_) > 0) {
+            XEvent event;
+            XNextEvent(keys_display_, &event);
+            if (event.type != xkb_event_base_) continue;
+            const auto* xkb = reinterpret_cast<const XkbEvent*>(&event);
+            if (xkb->any.xkb_type == XkbIndicatorStateNotify) indicators_ = xkb->indicators.state;
+        }
+    } else {
+        XkbGetIndicatorState(keys_display_, XkbUseCoreKbd, &indicators_);
+    }
+    states.caps_toggled = indicators_ & 1u;
+    states.num_toggled = indicators_ & 2u;
+    states.scroll_toggled = indicators_ & 4u;
+    return states;
+}
+
+LockKeyStates HostPlatform::lock_key_states() {
+    LockKeyStates states;
+    std::lock_guard lock(keys_mutex_);
+    if (!open_keys_display()) return states;
     unsigned indicators = 0;
     if (XkbGetIndicatorState(keys_display_, XkbUseCoreKbd, &indicators) == Success) {
         states.caps_toggled = indicators & 1u;

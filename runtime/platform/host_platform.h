@@ -27,12 +27,20 @@ public:
     bool change_directory(const std::string& path) override;
     int message_box(const std::string& text, const std::string& caption, uint32_t style) override;
     LockKeyStates lock_key_states() override;
+    LockKeyStates lock_key_toggles() override;
     [[noreturn]] void exit_process(int status) override;
 
 private:
     std::mutex keys_mutex_;
     Display* keys_display_ = nullptr;  // own connection, opened on first use
     bool keys_display_failed_ = false;
+    bool open_keys_display();
+    // The indicator state, kept up to date from the server's notifications
+    // so the frame thread need not ask the server every 32 ms.
+    bool toggles_known_ = false;
+    bool indicator_events_ = false;
+    int xkb_event_base_ = 0;
+    unsigned indicators_ = 0;
 };
 
 }  // namespace quendrel

@@ -54,7 +54,11 @@ public:
     virtual int message_box(const std::string& text, const std::string& caption,
                             uint32_t style) = 0;
 
+    // Toggles and held modifier and lock keys, as start-up reads them.
     virtual LockKeyStates lock_key_states() = 0;
+    // Only the three toggles; asked for every 32 ms, so a host may answer
+    // from what it already knows.
+    virtual LockKeyStates lock_key_toggles() { return lock_key_states(); }
 
     // Ends the whole process at once with the given status.
     [[noreturn]] virtual void exit_process(int status) = 0;

@@ -88,6 +88,37 @@ TEST_F(FrameBuilderTest, BlinkingCellAlternatesEveryEightSlots) {
     EXPECT_EQ(cell_pixels_not(shown, 1, 1, kBlue) + cell_pixels_not(shown, 1, 1, kYellow), 128);
 }
 
+// A phase step that changes no pixel (no blinking cell, no cursor shown or
+// left on screen) is discarded like an unchanged page.
+TEST_F(FrameBuilderTest, APhaseStepThatChangesNoPixelMakesNoFrame) {
+    set_blink_phase(false);
+    ASSERT_TRUE(build());
+    const Picture blank = newest();
+    set_blink_phase(true);
+    EXPECT_FALSE(build()) << "hidden cursor, nothing blinking";
+    set_blink_phase(false);
+    EXPECT_FALSE(build());
+
+    show_cursor();
+    set_blink_phase(true);
+    ASSERT_TRUE(build());
+    EXPECT_EQ(cell_pixels_not(newest(), 1, 1, kBlack), 8);
+    // Hidden while its lines are on screen: the next step must erase them.
+    hide_cursor();
+    set_blink_phase(false);
+    ASSERT_TRUE(build());
+    EXPECT_EQ(newest(), blank);
+    set_blink_phase(true);
+    EXPECT_FALSE(build());
+
+    out.set_color(14 + 16, 1, 0, 3);
+    at(2, 2);
+    print("X", false);
+    ASSERT_TRUE(build());
+    set_blink_phase(false);
+    EXPECT_TRUE(build()) << "a blinking cell changes with the phase";
+}
+
 TEST_F(FrameBuilderTest, OnlyThreeBitsSelectTheBackground) {
     store_cell(page(0), 0, text_cell(' ', 0xF0));
     set_blink_phase(false);
