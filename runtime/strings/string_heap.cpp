@@ -276,16 +276,7 @@ StringDescriptor* StringHeap::assign_general(StringDescriptor* dest, StringDescr
         std::memset(dest->text + n, ' ', uint32_t(dest->length) - n);
     } else if (src->temporary && !src->fixed && !src->readonly &&
                src->in_segment == dest->in_segment) {
-        // Take over the temporary's text: nothing is copied.
-        DescriptorList& list = dest->in_segment ? segment_list_ : heap_list_;
-        list[dest->list_index] = kReleased;
-        list[src->list_index] = dest;
-        dest->list_index = src->list_index;
-        temps_[src->temp_index] = kReleased;
-        if (src->temp_index + 1 == temps_.count) --temps_.count;
-        dest->text = src->text;
-        dest->length = src->length;
-        recycle(src);
+        take_over(dest->in_segment ? segment_list_ : heap_list_, dest, src);
         update_segment_record(dest);
         return dest;
     } else if (dest->length >= src->length) {

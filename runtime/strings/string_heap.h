@@ -114,14 +114,7 @@ public:
     StringDescriptor* string_assign(StringDescriptor* dest, StringDescriptor* src) {
         // The common statement: a heap variable takes over a temporary's text.
         if (dest != src && !dest->fixed && !dest->in_segment && is_plain_temporary(src)) [[likely]] {
-            heap_list_[dest->list_index] = DescriptorList::released();
-            heap_list_[src->list_index] = dest;
-            dest->list_index = src->list_index;
-            temps_[src->temp_index] = DescriptorList::released();
-            if (src->temp_index + 1 == temps_.count) --temps_.count;
-            dest->text = src->text;
-            dest->length = src->length;
-            recycle(src);
+            take_over(heap_list_, dest, src);
             return dest;
         }
         return assign_general(dest, src);
@@ -219,6 +212,18 @@ private:
         d->temporary = 0;
     }
     StringDescriptor* assign_general(StringDescriptor* dest, StringDescriptor* src);
+    // dest takes the temporary's text and its place in the allocation list;
+    // nothing is copied and src is recycled.
+    void take_over(DescriptorList& list, StringDescriptor* dest, StringDescriptor* src) {
+        list[dest->list_index] = DescriptorList::released();
+        list[src->list_index] = dest;
+        dest->list_index = src->list_index;
+        temps_[src->temp_index] = DescriptorList::released();
+        if (src->temp_index + 1 == temps_.count) --temps_.count;
+        dest->text = src->text;
+        dest->length = src->length;
+        recycle(src);
+    }
     bool copy_into(StringDescriptor* dest, StringDescriptor* src);  // variable-length dest
 
     RuntimeErrors& errors_;
