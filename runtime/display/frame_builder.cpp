@@ -226,14 +226,18 @@ bool FrameBuilder::build_text(SoftwareFrame& frame, const ScreenImage& page) {
     const bool cursor_moved = !(cursor == last_cursor_);
     const bool cursor_changed = cursor_phase != last_cursor_phase_ || cursor_moved;
     const bool cursor_shown = load_shared(page.cursor_visible) && cursor_phase;
+    // -1 for a cell outside the page.
+    auto cell_index = [columns, rows](CursorCell c) {
+        bool inside = c.column >= 0 && c.column < columns && c.row >= 0 && c.row < rows;
+        return inside ? ptrdiff_t(c.row) * columns + c.column : ptrdiff_t(-1);
+    };
+    const ptrdiff_t cursor_index = cell_index(cursor);
     if (valid && !changed && !cursor_moved && (text_phase_moved || cursor_changed)) {
         // A phase step alone: when no cell blinks and the cursor is neither
         // shown nor left on screen, the frame would come out the same, and
         // an idle program would otherwise make four identical frames a
         // second.
-        const bool cursor_inside = cursor.column >= 0 && cursor.column < columns &&
-                                   cursor.row >= 0 && cursor.row < rows;
-        if (!last_cursor_drawn_ && !(cursor_shown && cursor_inside) &&
+        if (!last_cursor_drawn_ && !(cursor_shown && cursor_index >= 0) &&
             !(text_phase_moved && any_blinking(saved, cells))) {
             last_text_phase_ = text_phase;
             last_cursor_phase_ = cursor_phase;
@@ -281,11 +285,6 @@ bool FrameBuilder::build_text(SoftwareFrame& frame, const ScreenImage& page) {
         }
     }
     // The cursor's old and new cells are drawn again when it moved or blinked.
-    auto cell_index = [columns, rows](CursorCell c) {
-        bool inside = c.column >= 0 && c.column < columns && c.row >= 0 && c.row < rows;
-        return inside ? ptrdiff_t(c.row) * columns + c.column : ptrdiff_t(-1);
-    };
-    const ptrdiff_t cursor_index = cell_index(cursor);
     const ptrdiff_t redraw_new = cursor_changed ? cursor_index : -1;
     const ptrdiff_t redraw_old = cursor_moved ? cell_index(last_cursor_) : -1;
     const uint8_t blink_redraw = text_phase_moved ? 0x80 : 0;
